@@ -157,7 +157,11 @@ DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR value
 
 BOOL WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value)
 {
+    FakePlatform& fake = Fake();
     Log("WriteProfileStringA(" + std::string(section) + "," + key + "," + Quoted(value) + ")");
-    Fake().profile[{section, key}] = value;
+    fake.writes.push_back({section, key, value});
+    if (static_cast<int>(fake.writes.size()) - 1 == fake.failingWrite)
+        return 0;
+    fake.profile[{section, key}] = value;
     return 1;
 }

@@ -32,11 +32,17 @@ struct FakePlatform {
     std::optional<DWORD> sizeQueryError;   // the size query fails with this error
     std::optional<DWORD> fillingError;     // every call with a buffer fails with this error
     int failingAlloc = -1;                 // LocalAlloc call number (from 0) that returns null
+    int failingWrite = -1;                 // WriteProfileStringA call number (from 0) that fails
     std::function<void()> beforeFilling;   // runs at each call with a buffer, before it looks at the printers
 
     // Outstanding heap blocks and their sizes.
     std::map<void*, size_t> blocks;
     int allocs = 0;
+    // Every WriteProfileStringA call, whether it succeeded or not.
+    struct Write {
+        std::string section, key, value;
+    };
+    std::vector<Write> writes;
     DWORD lastError = 0;
 
     // The bytes a level-2 enumeration of `printers` takes.

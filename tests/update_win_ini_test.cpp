@@ -492,4 +492,14 @@ TEST_F(UpdateWinIniTest, LeavesAValueAloneWhenNoLargerBlockIsHad)
     }
 }
 
+TEST_F(UpdateWinIniTest, CountsAPrinterPortsWriteThatFails)
+{
+    InstallWithValues({kTarget});
+    Fake().failingWrite = 0;
+
+    EXPECT_EQ(UpdateWinIni(kTarget, kDriver), 1);
+    EXPECT_EQ(Stored("PrinterPorts", kTarget), "Old Driver,FILE:,15,45");
+    EXPECT_EQ(Stored("Devices", kTarget), "QVKM7316,FILE:");
+}
+
 }  // namespace
