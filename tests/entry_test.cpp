@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "fake_platform.h"
+#include "recording_trace_line.h"
 
 // src/main.cpp, built for the tests under this name.
 int RunEntry(int argc, char** argv, char** envp);

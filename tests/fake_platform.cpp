@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "trace_line.h"
 
 namespace {
 
@@ -53,12 +52,6 @@ FakePlatform& Fake()
     return platform;
 }
 
-std::vector<std::string>& TracedLines()
-{
-    static std::vector<std::string> lines;
-    return lines;
-}
-
 DWORD FakePlatform::BytesNeeded() const
 {
     size_t bytes = printers.size() * sizeof(PRINTER_INFO_2A);
@@ -67,11 +60,6 @@ DWORD FakePlatform::BytesNeeded() const
             if (const Text& text = printer.*field.first)
                 bytes += text->size() + 1;
     return static_cast<DWORD>(bytes);
-}
-
-void TraceLine(const char* line)
-{
-    TracedLines().push_back(line);
 }
 
 // Records first, their strings packed behind them, as the spooler lays them out.

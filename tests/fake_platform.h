@@ -51,7 +51,4 @@ struct FakePlatform {
 
 FakePlatform& Fake();
 
-// The trace lines handed to TraceLine since the last reset.
-std::vector<std::string>& TracedLines();
-
 #endif

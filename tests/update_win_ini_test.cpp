@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fake_platform.h"
+#include "recording_trace_line.h"
 
 namespace {
 

@@ -62,7 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzedDataProvider in(data, size);
     Fake() = FakePlatform();
-    TracedLines().clear();
     FakePlatform& fake = Fake();
 
     const std::string target = in.ConsumeBool() ? "QV Color Tintwave 7310 PS" : ConsumeText(in, 420);
