@@ -32,11 +32,15 @@ protected:
     {
         for (const Text& name : names) {
             Fake().printers.push_back(NamedPrinter(name));
-            if (name) {
-                Fake().profile[{"PrinterPorts", *name}] = "Old Driver,FILE:,15,45";
-                Fake().profile[{"Devices", *name}] = "Old Driver,FILE:";
-            }
+            if (name)
+                SetOldValues(*name);
         }
+    }
+
+    static void SetOldValues(const std::string& name)
+    {
+        Fake().profile[{"PrinterPorts", name}] = "Old Driver,FILE:,15,45";
+        Fake().profile[{"Devices", name}] = "Old Driver,FILE:";
     }
 
     static Lines CallsNamed(const std::string& prefix)
@@ -447,18 +451,14 @@ TEST_F(UpdateWinIniTest, FollowsPrintersAddedOrRemovedWhileListing)
     for (const auto& c : cases) {
         SetUp();
         InstallWithValues(c.before);
-        InstallWithValues({kTarget});
-        Fake().printers.clear();
-        for (const Text& name : c.before)
-            Fake().printers.push_back(NamedPrinter(name));
+        SetOldValues(kTarget);
         bool changed = false;
-        std::vector<Text> during = c.during;
-        Fake().beforeFilling = [&changed, during] {
+        Fake().beforeFilling = [&changed, &c] {
             if (changed)
                 return;
             changed = true;
             Fake().printers.clear();
-            for (const Text& name : during)
+            for (const Text& name : c.during)
                 Fake().printers.push_back(NamedPrinter(name));
         };
 
