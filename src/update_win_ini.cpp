@@ -102,9 +102,9 @@ BYTE* EnumerateLocalPrinters(DWORD* count)
 }
 
 // Reads the value of `key` in `section` into `value` (kValueSize bytes) and, while a read fills its
-// buffer, again into a block twice as large, at most kMaxValueSize. Returns the whole value, `value` itself or a block the
-// caller frees, with its length in `length`; null when it could not be read whole (what was read then
-// stays in `value`).
+// buffer, again into a block twice as large, at most kMaxValueSize. Returns the whole value, `value`
+// itself or a block the caller frees, with its length in `length`; null when it could not be read whole
+// (what was read then stays in `value`).
 char* ReadWholeValue(const char* section, const char* key, char* value, DWORD* length)
 {
     *length = GetProfileStringA(section, key, "", value, kValueSize);
