@@ -125,6 +125,8 @@ std::string CaseName(const ::testing::TestParamInfo<E2ECase>& info)
     return info.param.what;
 }
 
+const std::vector<std::string> kTargetOldValues = {SetTarget("Devices", "QV Old PS,FILE:"),
+                                                   SetTarget("PrinterPorts", "QV Old PS,FILE:,15,45")};
 const std::string kLongPort = "\\\\printserver.example\\tintwave-7310-second-floor-east-wing";  // 58 characters
 const std::string kManyHundred(400, 'x');
 
@@ -134,13 +136,13 @@ INSTANTIATE_TEST_SUITE_P(
         E2ECase{"target_among_others", kWithTarget, {}, kTargetRewritten},
         E2ECase{"target_values_name_old_driver",
                 kWithTarget,
-                {SetTarget("Devices", "QV Old PS,FILE:"), SetTarget("PrinterPorts", "QV Old PS,FILE:,15,45")},
+                kTargetOldValues,
                 kTargetRewritten},
         E2ECase{"started_with_arguments", kWithTarget, {}, kTargetRewritten, {"/?", "QV Other", "%s%n"}},
         E2ECase{"no_printer_at_all", {}, {}, {}},
         E2ECase{"entries_without_an_installed_printer",
                 {},
-                {SetTarget("Devices", "QV Old PS,FILE:"), SetTarget("PrinterPorts", "QV Old PS,FILE:,15,45")},
+                kTargetOldValues,
                 {}},
         E2ECase{"printers_without_the_target",
                 {kOthers[0], {"qv color tintwave 7310 ps", "QV Old PS"}, {"QV Color Tintwave 7310 PS 2", "QV Old PS"}},
@@ -197,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(BadInput, EndToEnd, ::testing::ValuesIn(BadInputCases()
 TEST(Concurrency, CopiesStartedAtOnceRewriteTheTargetAndNothingElse)
 {
     for (int copies : {2, 4, 8}) {
-        Arrange(kWithTarget, {SetTarget("Devices", "QV Old PS,FILE:"), SetTarget("PrinterPorts", "QV Old PS,FILE:,15,45")});
+        Arrange(kWithTarget, kTargetOldValues);
         const Sections before = DumpSections(kSections);
 
         std::vector<pid_t> started;
@@ -235,8 +237,8 @@ TEST(DllPlanting, TakesTheSpoolerFromTheSystemDirectoryOnly)
                                       {"WINEDLLOVERRIDES=mscoree,mshtml=;winspool.drv=n,b"}));
 
         EXPECT_EQ(fs::exists(folder / "planted.txt"), c.planted);
-        EXPECT_EQ(DumpSections(kSections), WithTargetRewritten(before, c.rewritten ? kTargetRewritten
-                                                                                   : std::map<std::string, std::string>()));
+        const std::map<std::string, std::string> rewritten = c.rewritten ? kTargetRewritten : decltype(rewritten)();
+        EXPECT_EQ(DumpSections(kSections), WithTargetRewritten(before, rewritten));
     }
 }
 
